@@ -73,3 +73,21 @@ extern \"C\" QV_EXPORT const QV_RESOURCE_TABLE QvResourceTable = {
   target_link_options(${name} PRIVATE
     "-Wl,--version-script=${version_script}" "-Wl,-soname,${file_name}" "-Wl,--no-undefined")
 endfunction()
+
+# quorvel_compile_idl(IDL file HEADER path TLB path)
+#
+# Compiles an interface definition into a C++ header and a type library in one
+# step; a changed .idl rebuilds both. List both outputs among a target's
+# sources so that the target waits for them.
+function(quorvel_compile_idl)
+  cmake_parse_arguments(PARSE_ARGV 0 ARG "" "IDL;HEADER;TLB" "")
+  get_filename_component(idl "${ARG_IDL}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+  get_filename_component(header_dir "${ARG_HEADER}" DIRECTORY)
+  add_custom_command(
+    OUTPUT "${ARG_HEADER}" "${ARG_TLB}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${header_dir}"
+    COMMAND quorvel-idl "${idl}" --header "${ARG_HEADER}" --tlb "${ARG_TLB}"
+    DEPENDS "${idl}" quorvel-idl
+    COMMENT "Compiling ${ARG_IDL}"
+    VERBATIM)
+endfunction()

@@ -3,6 +3,7 @@
 QV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  libffi-dev
 )
 
 qv_ensure_packages() {

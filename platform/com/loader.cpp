@@ -26,17 +26,6 @@ HMODULE base_of(void* handle) {
     return info.dli_fbase;
 }
 
-std::string to_utf8(LPCWSTR text) {
-    std::u16string_view view(text);
-    text::NarrowOutput measure{nullptr, 0};
-    text::EncodeReplacement unused;
-    text::utf8().encode(view, false, unused, measure);
-    std::string out(measure.count, '\0');
-    text::NarrowOutput fill{out.data(), out.size()};
-    text::utf8().encode(view, false, unused, fill);
-    return out;
-}
-
 // The file mapped at `base`, from the process's own map listing.
 std::string mapped_path(HMODULE base) {
     std::ifstream maps("/proc/self/maps");
@@ -92,7 +81,7 @@ HMODULE LoadLibrary(LPCWSTR lpLibFileName) noexcept {
         return nullptr;
     }
     try {
-        void* handle = dlopen(qv::loader::to_utf8(lpLibFileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* handle = dlopen(qv::text::to_utf8(lpLibFileName).c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             SetLastError(ERROR_MOD_NOT_FOUND);
             return nullptr;

@@ -105,4 +105,14 @@ const CodePage& utf8() noexcept {
     return page;
 }
 
+std::string to_utf8(std::u16string_view text) {
+    EncodeReplacement unused;
+    NarrowOutput measure{nullptr, 0};
+    utf8().encode(text, false, unused, measure);
+    std::string out(measure.count, '\0');
+    NarrowOutput fill{out.data(), out.size()};
+    utf8().encode(text, false, unused, fill);
+    return out;
+}
+
 }  // namespace qv::text
