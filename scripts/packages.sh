@@ -3,7 +3,7 @@
 QV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libffi-dev
+  libffi-dev libsqlite3-dev sqlite3
 )
 
 qv_ensure_packages() {

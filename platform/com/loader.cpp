@@ -149,14 +149,19 @@ BOOL DisableThreadLibraryCalls(HMODULE hLibModule) noexcept {
 
 HINSTANCE CoLoadLibrary(LPOLESTR lpszLibName, BOOL bAutoFree) noexcept {
     HMODULE module = LoadLibrary(lpszLibName);
-    if (module && bAutoFree) {
-        try {
-            std::lock_guard lock(qv::loader::g_auto_free_mutex);
-            qv::loader::g_auto_free.push_back(module);
-        } catch (const std::bad_alloc&) {
-            // Not freed automatically then; the caller's reference is still good.
-        }
+    if (!module || !bAutoFree) return module;
+    // An auto-free module is held once however often it is asked for, so that
+    // CoFreeUnusedLibraries unloads it with a single release.
+    bool held = false;
+    try {
+        std::lock_guard lock(qv::loader::g_auto_free_mutex);
+        auto& list = qv::loader::g_auto_free;
+        held = std::find(list.begin(), list.end(), module) != list.end();
+        if (!held) list.push_back(module);
+    } catch (const std::bad_alloc&) {
+        // Not freed automatically then; the caller's reference is still good.
     }
+    if (held) FreeLibrary(module);
     return module;
 }
 

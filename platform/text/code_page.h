@@ -46,6 +46,8 @@ class CodePage {
 const CodePage& windows_1252() noexcept;
 // UTF-16 as UTF-8 bytes (lone surrogates become U+FFFD), for file paths.
 std::string to_utf8(std::u16string_view text);
+// UTF-8 as UTF-16; a broken sequence becomes U+FFFD.
+std::u16string from_utf8(std::string_view text);
 const CodePage& utf8() noexcept;
 // A converter through the C library's iconv; `double_byte` says whether a
 // byte that does not decode stands for itself (single-byte pages) or for U+FFFD.

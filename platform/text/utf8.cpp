@@ -115,4 +115,13 @@ std::string to_utf8(std::u16string_view text) {
     return out;
 }
 
+std::u16string from_utf8(std::string_view text) {
+    WideOutput measure{nullptr, 0};
+    utf8().decode(text, false, measure);
+    std::u16string out(measure.count, u'\0');
+    WideOutput fill{out.data(), out.size()};
+    utf8().decode(text, false, fill);
+    return out;
+}
+
 }  // namespace qv::text

@@ -19,7 +19,9 @@ class Sink final : public qv::implements<Sink, ITestSink> {
     LONG poked = 0;
 };
 
-class Shapes final : public qv::implements<Shapes, ITestDerived> {
+// The members of ITestDerived; `Derived` adds what else its object answers.
+template <class Derived, class... Others>
+class ShapesBase : public qv::implements<Derived, ITestDerived, Others...> {
   public:
     HRESULT STDMETHODCALLTYPE Nothing() override { return record("Nothing"); }
     HRESULT STDMETHODCALLTYPE TakeLong(LONG value) override {
@@ -74,7 +76,7 @@ class Shapes final : public qv::implements<Shapes, ITestDerived> {
     }
     HRESULT STDMETHODCALLTYPE get_Self(ITestShapes** value) override {
         *value = this;
-        AddRef();
+        this->AddRef();
         return record("get_Self");
     }
     HRESULT STDMETHODCALLTYPE get_Dispatch(IDispatch** value) override {
@@ -82,8 +84,8 @@ class Shapes final : public qv::implements<Shapes, ITestDerived> {
         return record("get_Dispatch");
     }
     HRESULT STDMETHODCALLTYPE get__NewEnum(IUnknown** value) override {
-        *value = this;
-        AddRef();
+        *value = static_cast<ITestShapes*>(this);
+        this->AddRef();
         return record("get__NewEnum");
     }
     HRESULT STDMETHODCALLTYPE Fail(LONG code) override {
@@ -124,5 +126,7 @@ class Shapes final : public qv::implements<Shapes, ITestDerived> {
         return S_OK;
     }
 };
+
+class Shapes final : public ShapesBase<Shapes> {};
 
 }  // namespace qvtest

@@ -1,6 +1,7 @@
 // The platform layer: everything a host or a module of Quorvel needs from it.
 #pragma once
 
+#include "quorvel/platform/activation.h"
 #include "quorvel/platform/base.h"
 #include "quorvel/platform/bstr.h"
 #include "quorvel/platform/bstr_ptr.h"
@@ -14,6 +15,8 @@
 #include "quorvel/platform/marshal.h"
 #include "quorvel/platform/memory.h"
 #include "quorvel/platform/module.h"
+#include "quorvel/platform/registrar.h"
+#include "quorvel/platform/registry.h"
 #include "quorvel/platform/result.h"
 #include "quorvel/platform/safearray.h"
 #include "quorvel/platform/sync.h"

@@ -273,3 +273,16 @@ struct ITypeLib : IUnknown {
 STDAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib) noexcept;
 // Reads a type library from bytes in memory; the bytes are copied.
 STDAPI QvLoadTypeLibFromMemory(const void* data, SIZE_T size, ITypeLib** pptlib) noexcept;
+
+// Writes TypeLib\{libid}\MAJOR.MINOR (help string, locale and platform key
+// holding the path, FLAGS, HELPDIR) and Interface\{iid} for every interface
+// with the oleautomation or dual flag, as one transaction.
+STDAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir) noexcept;
+// Removes what RegisterTypeLib wrote for that library, version, locale and platform.
+STDAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                         SYSKIND syskind) noexcept;
+// Loads a registered library: the same major version with the highest minor
+// at least `wVerMinor`; the locale asked for, then its primary language, then
+// neutral, then any registered. TYPE_E_LIBNOTREGISTERED when there is none.
+STDAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                      ITypeLib** pptlib) noexcept;
