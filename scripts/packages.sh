@@ -4,6 +4,7 @@ QV_PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libffi-dev libsqlite3-dev sqlite3
+  python3-olefile libgsf-bin
 )
 
 qv_ensure_packages() {

@@ -19,6 +19,7 @@
 #include "quorvel/platform/registry.h"
 #include "quorvel/platform/result.h"
 #include "quorvel/platform/safearray.h"
+#include "quorvel/platform/storage.h"
 #include "quorvel/platform/sync.h"
 #include "quorvel/platform/typeinfo.h"
 #include "quorvel/platform/unknown.h"

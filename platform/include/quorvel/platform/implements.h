@@ -43,7 +43,8 @@ class implements : public I... {
         if (IsEqualIID(riid, IID_IUnknown)) {
             *ppv = static_cast<IUnknown*>(static_cast<identity*>(this));
         } else {
-            ((!*ppv && detail::answers<I>(riid) ? (*ppv = static_cast<I*>(this), true) : false),
+            // The first interface of the list that answers gives the pointer.
+            ((!*ppv && detail::answers<I>(riid) ? void(*ppv = static_cast<I*>(this)) : void()),
              ...);
         }
         if (!*ppv) return E_NOINTERFACE;
