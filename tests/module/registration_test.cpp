@@ -1,0 +1,190 @@
+// quorvel.so registered into a temporary registry with quorvel-regsvr: the
+// keys its scripts write, creation by ProgID, and late binding through the
+// registered type library.
+#include <sys/wait.h>
+
+#include "module_host.h"
+#include "registry_dump.h"
+#include "temp_registry.h"
+
+using namespace qvtest;
+
+namespace {
+
+int regsvr(const std::string& arguments) {
+    const int status =
+        std::system((std::string(QV_REGSVR) + " " + arguments + " > /dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::optional<std::u16string> read(const std::u16string& path, const char16_t* name = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    char16_t buffer[512] = {};
+    DWORD size = sizeof buffer;
+    const LONG rc =
+        RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return std::u16string(buffer);
+}
+
+std::u16string text(const GUID& g) {
+    OLECHAR s[39];
+    StringFromGUID2(g, s, 39);
+    return s;
+}
+
+DISPID id_of(IDispatch* object, const char16_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 0;
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    return id;
+}
+
+class Registered : public ModuleHost {
+  protected:
+    TempRegistry registry_;
+};
+
+const std::u16string kModule(u"" QV_MODULE_PATH);
+
+}  // namespace
+
+TEST_F(Registered, TheKeysOfEveryClass) {
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    const struct {
+        const char16_t* name;
+        const CLSID* clsid;
+    } classes[] = {{u"BoundDataVariables", &CLSID_BoundDataVariables},
+                   {u"BoundNumericVariable", &CLSID_BoundNumericVariable},
+                   {u"BoundEnumVariable", &CLSID_BoundEnumVariable},
+                   {u"BoundNumericVectorVariable", &CLSID_BoundNumericVectorVariable},
+                   {u"BoundStringVariable", &CLSID_BoundStringVariable}};
+    for (const auto& c : classes) {
+        const std::u16string description = std::u16string(c.name) + u" Class";
+        const std::u16string progid = u"Quorvel." + std::u16string(c.name) + u".1";
+        const std::u16string independent = u"Quorvel." + std::u16string(c.name);
+        const std::u16string key = u"CLSID\\" + text(*c.clsid);
+        EXPECT_EQ(read(progid), description);
+        EXPECT_EQ(read(progid + u"\\CLSID"), text(*c.clsid));
+        EXPECT_EQ(read(independent), description);
+        EXPECT_EQ(read(independent + u"\\CLSID"), text(*c.clsid));
+        EXPECT_EQ(read(independent + u"\\CurVer"), progid);
+        EXPECT_EQ(read(key), description);
+        EXPECT_EQ(read(key + u"\\ProgID"), progid);
+        EXPECT_EQ(read(key + u"\\VersionIndependentProgID"), independent);
+        EXPECT_TRUE(read(key + u"\\Programmable") == std::nullopt);
+        HKEY programmable = nullptr;
+        EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, (key + u"\\Programmable").c_str(), 0, KEY_READ,
+                               &programmable),
+                  ERROR_SUCCESS);
+        RegCloseKey(programmable);
+        EXPECT_EQ(read(key + u"\\InprocServer32"), kModule);
+        EXPECT_EQ(read(key + u"\\InprocServer32", u"ThreadingModel"), u"Apartment");
+        EXPECT_EQ(read(key + u"\\TypeLib"), text(LIBID_QUORVELLib));
+    }
+    EXPECT_EQ(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"),
+              u"Talmex Quorvel 1.0 Type Library");
+    EXPECT_EQ(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0\\409\\win64"), kModule);
+    EXPECT_EQ(read(u"Interface\\" + text(IID_IBoundDataVariable) + u"\\TypeLib"),
+              text(LIBID_QUORVELLib));
+
+    const std::u16string once = dump_registry();
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    EXPECT_EQ(dump_registry(), once) << "registering twice equals once";
+
+    ASSERT_EQ(regsvr("-u " QV_MODULE_PATH), 0);
+    EXPECT_FALSE(read(u"Quorvel.BoundNumericVariable"));
+    EXPECT_FALSE(read(u"Quorvel.BoundNumericVariable.1"));
+    EXPECT_FALSE(read(u"CLSID\\" + text(CLSID_BoundNumericVariable)));
+    EXPECT_FALSE(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"));
+    HKEY clsid = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &clsid), ERROR_SUCCESS)
+        << "NoRemove";
+    RegCloseKey(clsid);
+}
+
+TEST_F(Registered, CreatedByProgIdAndCalledLateBound) {
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(u"Quorvel.BoundNumericVariable", &clsid), S_OK);
+    EXPECT_EQ(clsid, CLSID_BoundNumericVariable);
+    {
+        qv::com_ptr<IDispatch> object;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   object.put_void()),
+                  S_OK);
+        EXPECT_EQ(id_of(object.get(), u"Value"), 0x60020000);
+        EXPECT_EQ(id_of(object.get(), u"taggedname"), 0x60010000);
+
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_R8;
+        value.dblVal = 4.25;
+        DISPID put = DISPID_PROPERTYPUT;
+        DISPPARAMS put_params{&value, &put, 1, 1};
+        ASSERT_EQ(object->Invoke(0x60020000, IID_NULL, 0, DISPATCH_PROPERTYPUT, &put_params,
+                                 nullptr, nullptr, nullptr),
+                  S_OK);
+        qv::unique_bstr name(SysAllocString(u"PI-7"));
+        VARIANT text_value;
+        VariantInit(&text_value);
+        text_value.vt = VT_BSTR;
+        text_value.bstrVal = name.get();
+        DISPPARAMS name_params{&text_value, &put, 1, 1};
+        ASSERT_EQ(object->Invoke(0x60010000, IID_NULL, 0, DISPATCH_PROPERTYPUT, &name_params,
+                                 nullptr, nullptr, nullptr),
+                  S_OK);
+
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        ASSERT_EQ(object->Invoke(0x60020000, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result,
+                                 nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(result.vt, VT_R8);
+        EXPECT_EQ(result.dblVal, 4.25);
+        ASSERT_EQ(object->Invoke(0x60010000, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result,
+                                 nullptr, nullptr),
+                  S_OK);
+        EXPECT_EQ(text_of(result.bstrVal), u"PI-7");
+        VariantClear(&result);
+
+        UINT count = 0;
+        EXPECT_EQ(object->GetTypeInfoCount(&count), S_OK);
+        EXPECT_EQ(count, 1u);
+        qv::com_ptr<ITypeInfo> info;
+        EXPECT_EQ(object->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
+        ASSERT_EQ(object->GetTypeInfo(0, 0, info.put()), S_OK);
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        EXPECT_EQ(attr->guid, IID_IBoundNumericVariable);
+        info->ReleaseTypeAttr(attr);
+        EXPECT_EQ(object->GetTypeInfoCount(nullptr), E_POINTER);
+    }
+    CoFreeUnusedLibraries();
+}
+
+TEST_F(Registered, BeforeRegistrationOnlyEarlyBindingWorks) {
+    auto v = numeric();
+    auto object = v.try_as<IDispatch>();
+    ASSERT_TRUE(object);
+    EXPECT_EQ(v->put_Value(1.0), S_OK);
+    qv::com_ptr<ITypeInfo> info;
+    EXPECT_EQ(object->GetTypeInfo(0, 0, info.put()), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_FALSE(info);
+    LPOLESTR names[] = {const_cast<LPOLESTR>(u"Value")};
+    DISPID id = 0;
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), TYPE_E_LIBNOTREGISTERED);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    EXPECT_EQ(object->Invoke(0x60020000, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, nullptr, nullptr,
+                             nullptr),
+              TYPE_E_LIBNOTREGISTERED);
+
+    // Once registered, the next call loads the type information.
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
+    EXPECT_EQ(id, 0x60020000);
+}
