@@ -6,14 +6,13 @@
 namespace quorvel {
 
 std::span<ClassRow> class_table() {
-    // The collection and the string, vector and enumeration variables are not
-    // offered by this build: their rows answer CLASS_E_CLASSNOTAVAILABLE.
+    // The collection is not offered by this build: its row answers CLASS_E_CLASSNOTAVAILABLE.
     static ClassRow rows[] = {
         {&CLSID_BoundDataVariables, 101, nullptr},
         {&CLSID_BoundNumericVariable, 102, create_bound_numeric_variable},
-        {&CLSID_BoundEnumVariable, 103, nullptr},
-        {&CLSID_BoundNumericVectorVariable, 104, nullptr},
-        {&CLSID_BoundStringVariable, 105, nullptr},
+        {&CLSID_BoundEnumVariable, 103, create_bound_enum_variable},
+        {&CLSID_BoundNumericVectorVariable, 104, create_bound_numeric_vector_variable},
+        {&CLSID_BoundStringVariable, 105, create_bound_string_variable},
     };
     return rows;
 }

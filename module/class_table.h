@@ -18,5 +18,8 @@ std::span<ClassRow> class_table();
 
 // Each class's instance-creation function, defined beside the class.
 HRESULT create_bound_numeric_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
+HRESULT create_bound_enum_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
+HRESULT create_bound_numeric_vector_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
+HRESULT create_bound_string_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
 
 }  // namespace quorvel

@@ -15,6 +15,15 @@ namespace quorvel {
 // The mark of a numeric value that has not been set.
 inline constexpr double kUnsetValue = -32767.0;
 
+// What a class may do differently from the others; a class specialises this
+// to change it.
+template <class Derived>
+struct VariableTraits {
+    static constexpr const char* null_tag_name = nullptr;  // stored for a null tag name
+    static constexpr bool errors_on_base_interface =
+        false;  // error info also for IBoundDataVariable
+};
+
 template <class Derived, class Main, tagVariableType Kind>
 class BoundVariable : public ObjectRoot,
                       public Main,
@@ -36,6 +45,10 @@ class BoundVariable : public ObjectRoot,
         return text_out(m_strTaggedName, pVal);
     }
     HRESULT STDMETHODCALLTYPE put_TaggedName(BSTR value) noexcept override {
+        if (!value && VariableTraits<Derived>::null_tag_name) {
+            m_strTaggedName = VariableTraits<Derived>::null_tag_name;
+            return S_OK;
+        }
         return assign_narrow(m_strTaggedName, value);
     }
     HRESULT STDMETHODCALLTYPE get_DisplayName(BSTR* pVal) noexcept override {
@@ -105,7 +118,10 @@ class BoundVariable : public ObjectRoot,
     }
 
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) noexcept override {
-        return IsEqualIID(riid, qv::iid_of<Main>) ? S_OK : S_FALSE;
+        const bool answered = IsEqualIID(riid, qv::iid_of<Main>) ||
+                              (VariableTraits<Derived>::errors_on_base_interface &&
+                               IsEqualIID(riid, IID_IBoundDataVariable));
+        return answered ? S_OK : S_FALSE;
     }
 
   protected:

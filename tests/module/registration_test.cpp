@@ -188,3 +188,92 @@ TEST_F(Registered, BeforeRegistrationOnlyEarlyBindingWorks) {
     EXPECT_EQ(object->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK);
     EXPECT_EQ(id, 0x60020000);
 }
+
+namespace {
+
+HRESULT call(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> args,
+             VARIANT* result = nullptr, bool put = false) {
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()),
+                      put ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, 0, flags, &params, result, nullptr, nullptr);
+}
+
+VARIANT long_value(LONG v) {
+    VARIANT a;
+    VariantInit(&a);
+    a.vt = VT_I4;
+    a.lVal = v;
+    return a;
+}
+
+}  // namespace
+
+TEST_F(Registered, EveryVariableKindByProgIdLateBound) {
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    for (const char16_t* progid :
+         {u"Quorvel.BoundNumericVariable", u"Quorvel.BoundStringVariable.1",
+          u"Quorvel.BoundNumericVectorVariable", u"Quorvel.BoundEnumVariable"}) {
+        SCOPED_TRACE(std::string(progid, progid + std::char_traits<char16_t>::length(progid)));
+        CLSID clsid{};
+        ASSERT_EQ(CLSIDFromProgID(progid, &clsid), S_OK);
+        qv::com_ptr<IDispatch> object;
+        ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                   object.put_void()),
+                  S_OK);
+        EXPECT_EQ(id_of(object.get(), u"TaggedName"), 0x60010000);
+        qv::unique_bstr tag(SysAllocString(u"T-9"));
+        VARIANT name;
+        VariantInit(&name);
+        name.vt = VT_BSTR;
+        name.bstrVal = tag.get();
+        ASSERT_EQ(call(object.get(), 0x60010000, DISPATCH_PROPERTYPUT, {name}, nullptr, true),
+                  S_OK);
+        VARIANT got;
+        VariantInit(&got);
+        ASSERT_EQ(call(object.get(), 0x60010000, DISPATCH_PROPERTYGET, {}, &got), S_OK);
+        EXPECT_EQ(text_of(got.bstrVal), u"T-9");
+        VariantClear(&got);
+    }
+
+    // The enumeration's Value without an argument addresses offset 0.
+    qv::com_ptr<IDispatch> e;
+    ASSERT_EQ(CoCreateInstance(CLSID_BoundEnumVariable, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDispatch, e.put_void()),
+              S_OK);
+    EXPECT_EQ(id_of(e.get(), u"Value"), 0x60020001);
+    ASSERT_EQ(call(e.get(), id_of(e.get(), u"CreateOnRequest"), DISPATCH_METHOD, {long_value(1)}),
+              S_OK);
+    ASSERT_EQ(call(e.get(), 0x60020001, DISPATCH_PROPERTYPUT, {long_value(5)}, nullptr, true),
+              S_OK);
+    LONG at_zero = 0;
+    ASSERT_EQ(e.try_as<IBoundEnumVariable>()->get_Value(0, &at_zero), S_OK);
+    EXPECT_EQ(at_zero, 5);
+    VARIANT got;
+    VariantInit(&got);
+    ASSERT_EQ(call(e.get(), 0x60020001, DISPATCH_PROPERTYGET, {}, &got), S_OK);
+    EXPECT_EQ(got.lVal, 5);
+
+    // A failing member's error record reaches the late-bound caller.
+    EXCEPINFO excep{};
+    DISPPARAMS index{nullptr, nullptr, 0, 0};
+    VARIANT position = long_value(9);
+    index.rgvarg = &position;
+    index.cArgs = 1;
+    EXPECT_EQ(
+        e->Invoke(0x60020000, IID_NULL, 0, DISPATCH_PROPERTYGET, &index, &got, &excep, nullptr),
+        DISP_E_EXCEPTION);
+    EXPECT_EQ(excep.scode, E_FAIL);
+    EXPECT_EQ(text_of(excep.bstrDescription), u"Index Out Of Range");
+    SysFreeString(excep.bstrDescription), SysFreeString(excep.bstrSource),
+        SysFreeString(excep.bstrHelpFile);
+
+    qv::com_ptr<IDispatch> vector;
+    ASSERT_EQ(CoCreateInstance(CLSID_BoundNumericVectorVariable, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_IDispatch, vector.put_void()),
+              S_OK);
+    EXPECT_EQ(id_of(vector.get(), u"VectorVariableStatus"), 1);
+    e.reset(), vector.reset();
+    CoFreeUnusedLibraries();
+}
