@@ -6,9 +6,8 @@
 namespace quorvel {
 
 std::span<ClassRow> class_table() {
-    // The collection is not offered by this build: its row answers CLASS_E_CLASSNOTAVAILABLE.
     static ClassRow rows[] = {
-        {&CLSID_BoundDataVariables, 101, nullptr},
+        {&CLSID_BoundDataVariables, 101, create_bound_data_variables},
         {&CLSID_BoundNumericVariable, 102, create_bound_numeric_variable},
         {&CLSID_BoundEnumVariable, 103, create_bound_enum_variable},
         {&CLSID_BoundNumericVectorVariable, 104, create_bound_numeric_vector_variable},

@@ -17,6 +17,7 @@ struct ClassRow {
 std::span<ClassRow> class_table();
 
 // Each class's instance-creation function, defined beside the class.
+HRESULT create_bound_data_variables(IUnknown* outer, REFIID riid, void** ppv) noexcept;
 HRESULT create_bound_numeric_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
 HRESULT create_bound_enum_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;
 HRESULT create_bound_numeric_vector_variable(IUnknown* outer, REFIID riid, void** ppv) noexcept;

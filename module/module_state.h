@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "quorvel/platform.h"
+#include "quorvel/quorvel.h"
 
 namespace quorvel {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "module/dispatch.h"
+#include "module/narrow_text.h"
 #include "module/object.h"
-#include "narrow_text.h"
 #include "sink_list.h"
 
 namespace quorvel {

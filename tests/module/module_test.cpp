@@ -125,9 +125,3 @@ TEST_F(ModuleHost, QueryInterfaceIdentities) {
     EXPECT_EQ(dispatch.try_as<IUnknown>().get(), unknown.get());
     EXPECT_EQ(support.try_as<IBoundNumericVariable>().get(), variable.get());
 }
-
-TEST_F(ModuleHost, ClassesThisBuildDoesNotOfferSaySo) {
-    qv::com_ptr<IUnknown> object;
-    EXPECT_EQ(get_class_object_(CLSID_BoundDataVariables, IID_IClassFactory, object.put_void()),
-              CLASS_E_CLASSNOTAVAILABLE);
-}

@@ -277,3 +277,42 @@ TEST_F(Registered, EveryVariableKindByProgIdLateBound) {
     e.reset(), vector.reset();
     CoFreeUnusedLibraries();
 }
+
+TEST_F(Registered, ALateBoundForEachReadsEveryElementThroughItsOwnDispatch) {
+    ASSERT_EQ(regsvr(QV_MODULE_PATH), 0);
+    {
+        qv::com_ptr<IDispatch> list;
+        ASSERT_EQ(CoCreateInstance(CLSID_BoundDataVariables, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IDispatch, list.put_void()),
+                  S_OK);
+        auto early = list.try_as<IBoundDataVariables>();
+        EXPECT_EQ(early.get(),
+                  static_cast<IBoundDataVariables*>(static_cast<IDispatch*>(list.get())))
+            << "the collection's IDispatch is its dual interface";
+        for (double x : {1.0, 2.0, 3.0}) {
+            auto v = numeric();
+            v->put_Value(x);
+            early->Add(v.get());
+        }
+        VARIANT enumerator;
+        VariantInit(&enumerator);
+        ASSERT_EQ(call(list.get(), DISPID_NEWENUM, DISPATCH_PROPERTYGET, {}, &enumerator), S_OK);
+        ASSERT_EQ(enumerator.vt, VT_UNKNOWN);
+        qv::com_ptr<IEnumVARIANT> each;
+        ASSERT_EQ(enumerator.punkVal->QueryInterface(IID_IEnumVARIANT, each.put_void()), S_OK);
+        VariantClear(&enumerator);
+        double sum = 0;
+        VARIANT element;
+        while (each->Next(1, &element, nullptr) == S_OK) {
+            ASSERT_EQ(element.vt, VT_DISPATCH);
+            VARIANT value;
+            VariantInit(&value);
+            EXPECT_EQ(call(element.pdispVal, 0x60020000, DISPATCH_PROPERTYGET, {}, &value), S_OK);
+            sum += value.dblVal;
+            VariantClear(&element);
+        }
+        EXPECT_EQ(sum, 6.0);
+        EXPECT_EQ(id_of(list.get(), u"TaggedName"), 0x60020008);
+    }
+    CoFreeUnusedLibraries();
+}
