@@ -3,6 +3,7 @@
 #include "enum_variant.h"
 #include "module/class_table.h"
 #include "module/narrow_text.h"
+#include "persistence/store_recall.h"
 
 namespace quorvel {
 
@@ -159,12 +160,22 @@ HRESULT CBoundDataVariables::get__NewEnum(IUnknown** retval) noexcept {
     return hr;
 }
 
-HRESULT CBoundDataVariables::Store(LONG, IUnknown*, BSTR*) noexcept {
-    return E_NOTIMPL;
+// The entry's variable, counted, or null when a sink removed it meanwhile.
+IBoundDataVariable* CBoundDataVariables::variable_at(std::size_t index) noexcept {
+    if (index >= m_Entries.size()) return nullptr;
+    IBoundDataVariable* variable = m_Entries[index]->m_pVariable;
+    variable->AddRef();
+    return variable;
 }
 
-HRESULT CBoundDataVariables::Recall(LONG, IUnknown*, BSTR*) noexcept {
-    return E_NOTIMPL;
+HRESULT CBoundDataVariables::Store(LONG dwAccess, IUnknown* pUnk, BSTR* bStreamName) noexcept {
+    return store_variables(dwAccess, pUnk, bStreamName, m_Entries.size(),
+                           [this](std::size_t i) { return variable_at(i); });
+}
+
+HRESULT CBoundDataVariables::Recall(LONG dwAccess, IUnknown* pUnk, BSTR* bStreamName) noexcept {
+    return recall_variables(dwAccess, pUnk, bStreamName, m_Entries.size(),
+                            [this](std::size_t i) { return variable_at(i); });
 }
 
 HRESULT CBoundDataVariables::InterfaceSupportsErrorInfo(REFIID riid) noexcept {

@@ -57,6 +57,7 @@ class CBoundDataVariables : public ObjectRoot,
 
   private:
     IUnknown* controlling_unknown() noexcept { return outer() ? outer() : identity(); }
+    IBoundDataVariable* variable_at(std::size_t index) noexcept;
 
     std::string m_strTaggedName = "Not Set";
     SAFEARRAY* m_psaEnum = nullptr;
