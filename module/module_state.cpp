@@ -1,6 +1,7 @@
 #include "module_state.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "quorvel/quorvel.h"
@@ -8,7 +9,9 @@
 namespace quorvel {
 namespace {
 
-// Built by static initialisation, before DllMain runs.
+// Made at load and freed by DllMain at unload: kept on the heap so that no
+// static destructor can take it away before DllMain is done with it, which
+// at process exit runs after them.
 struct StaticState {
     ModuleState state;
     std::vector<std::function<void()>> termination;
@@ -17,11 +20,20 @@ struct StaticState {
         InitializeCriticalSection(&state.class_object_lock);
         InitializeCriticalSection(&state.type_info_lock);
     }
+    ~StaticState() {
+        DeleteCriticalSection(&state.class_object_lock);
+        DeleteCriticalSection(&state.type_info_lock);
+    }
 };
 
+StaticState*& held() {
+    static StaticState* state = nullptr;
+    return state;
+}
+
 StaticState& statics() {
-    static StaticState s;
-    return s;
+    if (!held()) held() = new StaticState;
+    return *held();
 }
 
 }  // namespace
@@ -54,9 +66,7 @@ void attach_module(HMODULE handle) {
 
 void detach_module() {
     for (auto& callback : statics().termination) callback();
-    statics().termination.clear();
-    DeleteCriticalSection(&module().class_object_lock);
-    DeleteCriticalSection(&module().type_info_lock);
+    delete std::exchange(held(), nullptr);
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <deque>
+#include <utility>
 
 namespace quorvel {
 namespace {
@@ -11,17 +12,35 @@ struct Loaded {
     std::atomic<ITypeInfo*> info{nullptr};
 };
 
-// One slot per dispatch interface; slots never move and live as long as the module.
-std::deque<Loaded>& slots() {
-    static std::deque<Loaded> all;
-    return all;
+// One slot per dispatch interface; slots never move. The cache lives until
+// the module ends, when it releases what it loaded.
+struct Cache {
+    std::deque<Loaded> slots;
+};
+
+Cache*& held() {
+    static Cache* cache = nullptr;
+    return cache;
+}
+
+Cache& cache() {
+    if (!held()) {
+        held() = new Cache;
+        at_termination([] {
+            for (Loaded& slot : held()->slots) {
+                if (ITypeInfo* info = slot.info.exchange(nullptr)) info->Release();
+            }
+            delete std::exchange(held(), nullptr);
+        });
+    }
+    return *held();
 }
 
 Loaded& slot_for(REFIID iid) {
-    for (Loaded& l : slots()) {
+    for (Loaded& l : cache().slots) {
         if (IsEqualIID(l.iid, iid)) return l;
     }
-    Loaded& fresh = slots().emplace_back();
+    Loaded& fresh = cache().slots.emplace_back();
     fresh.iid = iid;
     return fresh;
 }
@@ -53,16 +72,7 @@ HRESULT type_info_of(REFIID iid, LCID lcid, ITypeInfo** info) noexcept {
             hr = lib->GetTypeInfoOfGuid(iid, &loaded);
             lib->Release();
         }
-        if (SUCCEEDED(hr)) {
-            slot->info.store(loaded, std::memory_order_release);
-            // Released when the module ends.
-            try {
-                at_termination([slot] {
-                    if (ITypeInfo* held = slot->info.exchange(nullptr)) held->Release();
-                });
-            } catch (const std::bad_alloc&) {
-            }
-        }
+        if (SUCCEEDED(hr)) slot->info.store(loaded, std::memory_order_release);
     }
     *info = slot->info.load(std::memory_order_acquire);
     LeaveCriticalSection(&module().type_info_lock);
