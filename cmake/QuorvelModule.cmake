@@ -71,7 +71,11 @@ extern \"C\" QV_EXPORT const QV_RESOURCE_TABLE QvResourceTable = {
     NO_SONAME OFF
     LINK_DEPENDS "${version_script}")
   target_link_options(${name} PRIVATE
-    "-Wl,--version-script=${version_script}" "-Wl,-soname,${file_name}" "-Wl,--no-undefined")
+    "-Wl,--version-script=${version_script}" "-Wl,-soname,${file_name}")
+  # Sanitizer runtimes come with the program, not the module, under clang.
+  if(NOT QV_SANITIZE)
+    target_link_options(${name} PRIVATE "-Wl,--no-undefined")
+  endif()
 endfunction()
 
 # quorvel_compile_idl(IDL file HEADER path TLB path)
