@@ -6,16 +6,20 @@
 
 namespace quorvel {
 
-// The four IDispatch members, alike for every class: `Invoke` goes to the
-// type information's Invoke on `target`.
-template <class Main>
-struct DispatchMembers {
-    static HRESULT count(UINT* pctinfo) noexcept {
+// The four IDispatch members, alike for every class: `Invoke` goes through
+// the type information of `Main` to the object's `Main` interface. `Base` is
+// IDispatch itself for a separate dispatch pointer, or `Main` when `Main` is
+// a dual interface that derives from IDispatch.
+template <class Derived, class Main, class Base>
+class DispatchFromTypeInfo : public Base {
+  public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override {
         if (!pctinfo) return E_POINTER;
         *pctinfo = 1;
         return S_OK;
     }
-    static HRESULT info(UINT index, LCID lcid, ITypeInfo** out) noexcept {
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid,
+                                          ITypeInfo** out) noexcept override {
         if (index != 0) return DISP_E_BADINDEX;
         if (!out) return E_POINTER;
         ITypeInfo* loaded = nullptr;
@@ -28,65 +32,28 @@ struct DispatchMembers {
         *out = loaded;
         return S_OK;
     }
-    static HRESULT ids(LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) noexcept {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) noexcept override {
         ITypeInfo* loaded = nullptr;
         RETURN_IF_FAILED(type_info_of(qv::iid_of<Main>, lcid, &loaded));
         return loaded->GetIDsOfNames(names, count, ids);
     }
-    static HRESULT invoke(Main* target, DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
-                          VARIANT* result, EXCEPINFO* excep, UINT* arg_err) noexcept {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excep,
+                                     UINT* arg_err) noexcept override {
         ITypeInfo* loaded = nullptr;
         RETURN_IF_FAILED(type_info_of(qv::iid_of<Main>, lcid, &loaded));
+        Main* target = static_cast<Derived*>(this);
         return loaded->Invoke(target, id, flags, params, result, excep, arg_err);
     }
 };
 
-// A separate IDispatch for a class whose main interface derives from
-// IUnknown: calls go to the main interface of `Derived`.
+// A separate IDispatch for a class whose main interface derives from IUnknown.
 template <class Derived, class Main>
-class DelegatingDispatch : public IDispatch {
-  public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override {
-        return DispatchMembers<Main>::count(pctinfo);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid,
-                                          ITypeInfo** out) noexcept override {
-        return DispatchMembers<Main>::info(index, lcid, out);
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) noexcept override {
-        return DispatchMembers<Main>::ids(names, count, lcid, ids);
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* excep,
-                                     UINT* arg_err) noexcept override {
-        Main* target = static_cast<Derived*>(this);
-        return DispatchMembers<Main>::invoke(target, id, lcid, flags, params, result, excep,
-                                             arg_err);
-    }
-};
+using DelegatingDispatch = DispatchFromTypeInfo<Derived, Main, IDispatch>;
 
-// The IDispatch members of a dual interface (one deriving from IDispatch),
-// which the class itself implements: `Main` is both.
+// The IDispatch members of a dual interface, implemented by the class itself.
 template <class Derived, class Main>
-class DualDispatch : public Main {
-  public:
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) noexcept override {
-        return DispatchMembers<Main>::count(pctinfo);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid,
-                                          ITypeInfo** out) noexcept override {
-        return DispatchMembers<Main>::info(index, lcid, out);
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) noexcept override {
-        return DispatchMembers<Main>::ids(names, count, lcid, ids);
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* excep,
-                                     UINT* arg_err) noexcept override {
-        return DispatchMembers<Main>::invoke(this, id, lcid, flags, params, result, excep, arg_err);
-    }
-};
+using DualDispatch = DispatchFromTypeInfo<Derived, Main, Main>;
 
 }  // namespace quorvel

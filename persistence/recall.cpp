@@ -1,5 +1,6 @@
 #include <string>
 
+#include "storage_argument.h"
 #include "store_recall.h"
 #include "stream_format.h"
 
@@ -84,11 +85,8 @@ class StatusOnly final : public RecordVisitor {
 
 HRESULT recall_variables(LONG access, IUnknown* unknown, BSTR* stream_name, std::size_t count,
                          const EntryAt& entry_at) noexcept {
-    if (!unknown) return E_FAIL;
-    if (!stream_name) return E_POINTER;
-    qv::com_ptr<IUnknown> held(unknown);
     qv::com_ptr<IStorage> storage;
-    if (FAILED(unknown->QueryInterface(storage.put()))) return E_FAIL;
+    RETURN_IF_FAILED(storage_argument(unknown, stream_name, storage));
     qv::com_ptr<IStream> stream;
     RETURN_IF_FAILED(
         storage->OpenStream(*stream_name, nullptr, static_cast<DWORD>(access), 0, stream.put()));

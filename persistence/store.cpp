@@ -1,4 +1,5 @@
 #include "module/narrow_text.h"
+#include "storage_argument.h"
 #include "store_recall.h"
 #include "stream_format.h"
 
@@ -98,11 +99,8 @@ HRESULT open_for_store(IStorage* storage, LONG access, BSTR name, qv::com_ptr<IS
 
 HRESULT store_variables(LONG access, IUnknown* unknown, BSTR* stream_name, std::size_t count,
                         const EntryAt& entry_at) noexcept {
-    if (!unknown) return E_FAIL;
-    if (!stream_name) return E_POINTER;
-    qv::com_ptr<IUnknown> held(unknown);
     qv::com_ptr<IStorage> storage;
-    if (FAILED(unknown->QueryInterface(storage.put()))) return E_FAIL;
+    RETURN_IF_FAILED(storage_argument(unknown, stream_name, storage));
     qv::com_ptr<IStream> stream;
     RETURN_IF_FAILED(open_for_store(storage.get(), access, *stream_name, stream));
     Writer out(stream.get());

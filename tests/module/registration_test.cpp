@@ -17,19 +17,6 @@ int regsvr(const std::string& arguments) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::optional<std::u16string> read(const std::u16string& path, const char16_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char16_t buffer[512] = {};
-    DWORD size = sizeof buffer;
-    const LONG rc =
-        RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return std::nullopt;
-    return std::u16string(buffer);
-}
-
 std::u16string text(const GUID& g) {
     OLECHAR s[39];
     StringFromGUID2(g, s, 39);
@@ -67,28 +54,29 @@ TEST_F(Registered, TheKeysOfEveryClass) {
         const std::u16string progid = u"Quorvel." + std::u16string(c.name) + u".1";
         const std::u16string independent = u"Quorvel." + std::u16string(c.name);
         const std::u16string key = u"CLSID\\" + text(*c.clsid);
-        EXPECT_EQ(read(progid), description);
-        EXPECT_EQ(read(progid + u"\\CLSID"), text(*c.clsid));
-        EXPECT_EQ(read(independent), description);
-        EXPECT_EQ(read(independent + u"\\CLSID"), text(*c.clsid));
-        EXPECT_EQ(read(independent + u"\\CurVer"), progid);
-        EXPECT_EQ(read(key), description);
-        EXPECT_EQ(read(key + u"\\ProgID"), progid);
-        EXPECT_EQ(read(key + u"\\VersionIndependentProgID"), independent);
-        EXPECT_TRUE(read(key + u"\\Programmable") == std::nullopt);
+        EXPECT_EQ(qvtest::read_value(progid), description);
+        EXPECT_EQ(qvtest::read_value(progid + u"\\CLSID"), text(*c.clsid));
+        EXPECT_EQ(qvtest::read_value(independent), description);
+        EXPECT_EQ(qvtest::read_value(independent + u"\\CLSID"), text(*c.clsid));
+        EXPECT_EQ(qvtest::read_value(independent + u"\\CurVer"), progid);
+        EXPECT_EQ(qvtest::read_value(key), description);
+        EXPECT_EQ(qvtest::read_value(key + u"\\ProgID"), progid);
+        EXPECT_EQ(qvtest::read_value(key + u"\\VersionIndependentProgID"), independent);
+        EXPECT_TRUE(qvtest::read_value(key + u"\\Programmable") == std::nullopt);
         HKEY programmable = nullptr;
         EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, (key + u"\\Programmable").c_str(), 0, KEY_READ,
                                &programmable),
                   ERROR_SUCCESS);
         RegCloseKey(programmable);
-        EXPECT_EQ(read(key + u"\\InprocServer32"), kModule);
-        EXPECT_EQ(read(key + u"\\InprocServer32", u"ThreadingModel"), u"Apartment");
-        EXPECT_EQ(read(key + u"\\TypeLib"), text(LIBID_QUORVELLib));
+        EXPECT_EQ(qvtest::read_value(key + u"\\InprocServer32"), kModule);
+        EXPECT_EQ(qvtest::read_value(key + u"\\InprocServer32", u"ThreadingModel"), u"Apartment");
+        EXPECT_EQ(qvtest::read_value(key + u"\\TypeLib"), text(LIBID_QUORVELLib));
     }
-    EXPECT_EQ(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"),
+    EXPECT_EQ(qvtest::read_value(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"),
               u"Talmex Quorvel 1.0 Type Library");
-    EXPECT_EQ(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0\\409\\win64"), kModule);
-    EXPECT_EQ(read(u"Interface\\" + text(IID_IBoundDataVariable) + u"\\TypeLib"),
+    EXPECT_EQ(qvtest::read_value(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0\\409\\win64"),
+              kModule);
+    EXPECT_EQ(qvtest::read_value(u"Interface\\" + text(IID_IBoundDataVariable) + u"\\TypeLib"),
               text(LIBID_QUORVELLib));
 
     const std::u16string once = dump_registry();
@@ -96,10 +84,10 @@ TEST_F(Registered, TheKeysOfEveryClass) {
     EXPECT_EQ(dump_registry(), once) << "registering twice equals once";
 
     ASSERT_EQ(regsvr("-u " QV_MODULE_PATH), 0);
-    EXPECT_FALSE(read(u"Quorvel.BoundNumericVariable"));
-    EXPECT_FALSE(read(u"Quorvel.BoundNumericVariable.1"));
-    EXPECT_FALSE(read(u"CLSID\\" + text(CLSID_BoundNumericVariable)));
-    EXPECT_FALSE(read(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"));
+    EXPECT_FALSE(qvtest::read_value(u"Quorvel.BoundNumericVariable"));
+    EXPECT_FALSE(qvtest::read_value(u"Quorvel.BoundNumericVariable.1"));
+    EXPECT_FALSE(qvtest::read_value(u"CLSID\\" + text(CLSID_BoundNumericVariable)));
+    EXPECT_FALSE(qvtest::read_value(u"TypeLib\\" + text(LIBID_QUORVELLib) + u"\\1.0"));
     HKEY clsid = nullptr;
     EXPECT_EQ(RegOpenKeyEx(HKEY_CLASSES_ROOT, u"CLSID", 0, KEY_READ, &clsid), ERROR_SUCCESS)
         << "NoRemove";

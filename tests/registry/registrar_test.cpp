@@ -4,6 +4,7 @@
 #include <string>
 
 #include "quorvel/platform.h"
+#include "registry_dump.h"
 #include "temp_registry.h"
 
 namespace {
@@ -38,19 +39,6 @@ HRESULT run(const char16_t* script, BOOL reg,
     return QvRegistrarRunScript(script, reg, &replacement, 1);
 }
 
-std::optional<std::u16string> read(const char16_t* path, const char16_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char16_t buffer[256] = {};
-    DWORD size = sizeof buffer;
-    const LONG rc =
-        RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return std::nullopt;
-    return std::u16string(buffer);
-}
-
 bool exists(const char16_t* path) {
     HKEY key = nullptr;
     if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -65,10 +53,12 @@ constexpr char16_t kServer[] = u"CLSID\\{11111111-2222-3333-4444-555555555555}\\
 TEST(Registrar, RegistersTheTreeWithReplacementsAndQuotes) {
     qvtest::TempRegistry registry;
     ASSERT_EQ(run(kScript, TRUE), S_OK);
-    EXPECT_EQ(read(u"Sample.Thing.1"), u"Thing Class");
-    EXPECT_EQ(read(u"Sample.Thing.1\\CLSID"), u"{11111111-2222-3333-4444-555555555555}");
-    EXPECT_EQ(read(kServer), u"/opt/it's here/thing.so") << "a doubled quote reads back as one";
-    EXPECT_EQ(read(kServer, u"ThreadingModel"), u"Apartment");
+    EXPECT_EQ(qvtest::read_value(u"Sample.Thing.1"), u"Thing Class");
+    EXPECT_EQ(qvtest::read_value(u"Sample.Thing.1\\CLSID"),
+              u"{11111111-2222-3333-4444-555555555555}");
+    EXPECT_EQ(qvtest::read_value(kServer), u"/opt/it's here/thing.so")
+        << "a doubled quote reads back as one";
+    EXPECT_EQ(qvtest::read_value(kServer, u"ThreadingModel"), u"Apartment");
     EXPECT_TRUE(exists(u"CLSID\\{11111111-2222-3333-4444-555555555555}\\Programmable"));
 }
 
@@ -83,7 +73,7 @@ TEST(Registrar, RegisteringTwiceEqualsOnceAndForceRemoveClearsWhatWasAdded) {
     RegCloseKey(stray);
     ASSERT_EQ(run(kScript, TRUE), S_OK);
     EXPECT_FALSE(exists(u"CLSID\\{11111111-2222-3333-4444-555555555555}\\Stray"));
-    EXPECT_EQ(read(kServer), u"/opt/it's here/thing.so");
+    EXPECT_EQ(qvtest::read_value(kServer), u"/opt/it's here/thing.so");
 }
 
 TEST(Registrar, UnregisteringKeepsNoRemoveKeysAndKeysWithOthersBelow) {

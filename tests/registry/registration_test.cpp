@@ -25,19 +25,6 @@ int run_tool(const std::string& arguments, std::string* output = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::optional<std::u16string> read(const std::u16string& path, const char16_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    char16_t buffer[512] = {};
-    DWORD size = sizeof buffer;
-    const LONG rc =
-        RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) return std::nullopt;
-    return std::u16string(buffer);
-}
-
 const std::u16string kModule(u"" QV_SHAPES_MODULE);
 constexpr char16_t kLibid[] = u"{5A0C1E20-3B44-4D5E-8F60-718293A4B5C6}";
 
@@ -66,12 +53,16 @@ TEST(Registration, RegisteredModuleIsCreatedByProgIdAndCalledLateBound) {
               std::string::npos)
         << said;
 
-    EXPECT_EQ(read(u"CLSID\\{5A0C1E25-3B44-4D5E-8F60-718293A4B5C6}\\InprocServer32"), kModule);
-    EXPECT_EQ(read(std::u16string(u"TypeLib\\") + kLibid + u"\\1.0"),
+    EXPECT_EQ(qvtest::read_value(u"CLSID\\{5A0C1E25-3B44-4D5E-8F60-718293A4B5C6}\\InprocServer32"),
+              kModule);
+    EXPECT_EQ(qvtest::read_value(std::u16string(u"TypeLib\\") + kLibid + u"\\1.0"),
               u"Quorvel automation test library");
-    EXPECT_EQ(read(std::u16string(u"TypeLib\\") + kLibid + u"\\1.0\\409\\win64"), kModule);
-    EXPECT_EQ(read(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}"), u"ITestShapes");
-    EXPECT_EQ(read(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}\\TypeLib"), kLibid);
+    EXPECT_EQ(qvtest::read_value(std::u16string(u"TypeLib\\") + kLibid + u"\\1.0\\409\\win64"),
+              kModule);
+    EXPECT_EQ(qvtest::read_value(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}"),
+              u"ITestShapes");
+    EXPECT_EQ(qvtest::read_value(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}\\TypeLib"),
+              kLibid);
 
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromProgID(u"QvTest.Shapes", &clsid), S_OK) << "through CurVer";
@@ -127,9 +118,9 @@ TEST(Registration, RegisteredModuleIsCreatedByProgIdAndCalledLateBound) {
     CoFreeUnusedLibraries();
 
     ASSERT_EQ(run_tool("-u " QV_SHAPES_MODULE, &said), 0) << said;
-    EXPECT_FALSE(read(u"QvTest.Shapes"));
-    EXPECT_FALSE(read(u"CLSID\\{5A0C1E25-3B44-4D5E-8F60-718293A4B5C6}"));
-    EXPECT_FALSE(read(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}\\TypeLib"));
+    EXPECT_FALSE(qvtest::read_value(u"QvTest.Shapes"));
+    EXPECT_FALSE(qvtest::read_value(u"CLSID\\{5A0C1E25-3B44-4D5E-8F60-718293A4B5C6}"));
+    EXPECT_FALSE(qvtest::read_value(u"Interface\\{5A0C1E22-3B44-4D5E-8F60-718293A4B5C6}\\TypeLib"));
     EXPECT_EQ(LoadRegTypeLib(LIBID_QvShapesLib, 1, 0, 0, lib.put()), TYPE_E_LIBNOTREGISTERED);
 }
 

@@ -1,6 +1,7 @@
-// The whole registry as sorted text, to compare two registries.
+// Reading a registry in tests: one value, or the whole of it as sorted text.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "quorvel/platform.h"
@@ -28,6 +29,21 @@ inline void dump_key(HKEY key, const std::u16string& path, std::u16string& out) 
         dump_key(sub, path + u"\\" + child, out);
         RegCloseKey(sub);
     }
+}
+
+// The string value of HKCR\`path` (its default value for a null name), if any.
+inline std::optional<std::u16string> read_value(const std::u16string& path,
+                                                const char16_t* name = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    char16_t buffer[512] = {};
+    DWORD size = sizeof buffer - sizeof(char16_t);
+    const LONG rc =
+        RegQueryValueEx(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return std::u16string(buffer);
 }
 
 inline std::u16string dump_registry() {

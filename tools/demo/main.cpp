@@ -10,28 +10,10 @@
 
 namespace {
 
-std::string utf8(std::u16string_view s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
-std::u16string wide(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-    std::u16string out(static_cast<std::size_t>(n), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, out.data(), n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
 std::string name_of(IBoundDataVariable* v) {
     qv::unique_bstr name;
     v->get_TaggedName(name.put());
-    return utf8(name.view());
+    return qv::to_utf8(name.view());
 }
 
 void step(const char* text) {
@@ -84,7 +66,7 @@ void say_values(IBoundNumericVariable* flow, IBoundStringVariable* label,
     profile->get_Value(1, &second);
     mode->get_Value(0, &chosen);
     std::printf("   FEED.FLOW = %g, FEED.LABEL = \"%s\", T.PROFILE = [%g, %g], PUMP.MODE = %d\n",
-                value, utf8(text.view()).c_str(), first, second, chosen);
+                value, qv::to_utf8(text.view()).c_str(), first, second, chosen);
 }
 
 int run(const std::string& document) {
@@ -94,13 +76,16 @@ int run(const std::string& document) {
     module_path = module_path.substr(0, module_path.find_last_of(u'/') + 1) + u"quorvel.so";
     HMODULE module = LoadLibrary(module_path.c_str());
     if (!module)
-        return std::fprintf(stderr, "quorvel-demo: cannot load %s\n", utf8(module_path).c_str()), 1;
+        return std::fprintf(stderr, "quorvel-demo: cannot load %s\n",
+                            qv::to_utf8(module_path).c_str()),
+               1;
     auto register_server =
         reinterpret_cast<HRESULT (*)()>(GetProcAddress(module, "DllRegisterServer"));
     if (!check(register_server(), "DllRegisterServer")) return 1;
     char16_t registry[4096];
     QvRegistryPath(registry, 4096);
-    std::printf("   registered %s in %s\n", utf8(module_path).c_str(), utf8(registry).c_str());
+    std::printf("   registered %s in %s\n", qv::to_utf8(module_path).c_str(),
+                qv::to_utf8(registry).c_str());
 
     step("Creating a collection and one variable of each kind by ProgID");
     auto list = create<IBoundDataVariables>(u"Quorvel.BoundDataVariables");
@@ -136,7 +121,7 @@ int run(const std::string& document) {
 
     step("Storing the collection into a compound file");
     qv::com_ptr<IStorage> doc;
-    if (!check(StgCreateDocfile(wide(document).c_str(),
+    if (!check(StgCreateDocfile(qv::from_utf8(document).c_str(),
                                 STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_CREATE, 0, doc.put()),
                "StgCreateDocfile"))
         return 1;
@@ -185,7 +170,7 @@ int run(const std::string& document) {
             SUCCEEDED(element.pdispVal->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
                                                &result, nullptr, nullptr)))
             std::printf("   element: %s (DISPID 0x%08X through IDispatch)\n",
-                        utf8(result.bstrVal).c_str(), static_cast<unsigned>(id));
+                        qv::to_utf8(result.bstrVal).c_str(), static_cast<unsigned>(id));
         VariantClear(&result);
         VariantClear(&element);
     }

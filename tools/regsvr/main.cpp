@@ -10,26 +10,10 @@
 
 namespace {
 
-std::u16string wide(const char* text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    std::u16string out(static_cast<std::size_t>(n > 0 ? n : 1), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, out.data(), n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-std::string narrow(const std::u16string& text) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.resize(out.size() - 1);
-    return out;
-}
-
 std::string registry_path() {
     std::u16string path(QvRegistryPath(nullptr, 0), u'\0');
     path.resize(QvRegistryPath(path.data(), static_cast<DWORD>(path.size())));
-    return narrow(path);
+    return qv::to_utf8(path);
 }
 
 int usage() {
@@ -53,7 +37,7 @@ int main(int argc, char** argv) {
     }
     if (!module_name) return usage();
 
-    HMODULE module = LoadLibrary(wide(module_name).c_str());
+    HMODULE module = LoadLibrary(qv::from_utf8(module_name).c_str());
     if (!module) {
         std::fprintf(stderr, "quorvel-regsvr: %s could not be loaded: %s\n", module_name,
                      qv::hresult_text(HRESULT_FROM_WIN32(GetLastError())).c_str());
@@ -69,7 +53,7 @@ int main(int argc, char** argv) {
     const HRESULT hr = call();
     char16_t path[4096];
     const DWORD length = GetModuleFileName(module, path, 4096);
-    const std::string full = narrow(std::u16string(path, length));
+    const std::string full = qv::to_utf8(std::u16string(path, length));
     FreeLibrary(module);
     if (FAILED(hr)) {
         std::fprintf(stderr, "quorvel-regsvr: %s of %s failed: %s\n", entry, full.c_str(),

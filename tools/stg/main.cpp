@@ -18,24 +18,6 @@ using namespace quorvel::stored;
 
 constexpr DWORD kRead = STGM_READ | STGM_SHARE_EXCLUSIVE;
 
-std::u16string wide(const std::string& s) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, nullptr, 0);
-    std::u16string out(static_cast<std::size_t>(n > 0 ? n : 1), u'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, out.data(), n);
-    out.resize(out.size() - 1);
-    return out;
-}
-
-std::string utf8(std::u16string_view s) {
-    if (s.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
-}
-
 // A stored text is narrow, in the writer's code page: shown through the process's.
 std::string shown_text(const std::string& narrow) {
     if (narrow.empty()) return {};
@@ -43,7 +25,7 @@ std::string shown_text(const std::string& narrow) {
         MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), nullptr, 0);
     std::u16string units(static_cast<std::size_t>(n), u'\0');
     MultiByteToWideChar(CP_ACP, 0, narrow.data(), static_cast<int>(narrow.size()), units.data(), n);
-    return utf8(units);
+    return qv::to_utf8(units);
 }
 
 std::string json_string(const std::string& s) {
@@ -76,13 +58,13 @@ void list(IStorage* storage, const std::string& indent) {
         const std::u16string name = stat.pwcsName;
         CoTaskMemFree(stat.pwcsName);
         if (stat.type == STGTY_STORAGE) {
-            std::printf("%s%s/\n", indent.c_str(), utf8(name).c_str());
+            std::printf("%s%s/\n", indent.c_str(), qv::to_utf8(name).c_str());
             qv::com_ptr<IStorage> sub;
             if (SUCCEEDED(
                     storage->OpenStorage(name.c_str(), nullptr, kRead, nullptr, 0, sub.put())))
                 list(sub.get(), indent + "  ");
         } else {
-            std::printf("%s%s  %llu bytes\n", indent.c_str(), utf8(name).c_str(),
+            std::printf("%s%s  %llu bytes\n", indent.c_str(), qv::to_utf8(name).c_str(),
                         static_cast<unsigned long long>(stat.cbSize.QuadPart));
         }
     }
@@ -93,12 +75,12 @@ HRESULT open_stream(IStorage* root, const std::string& path, qv::com_ptr<IStream
     std::string rest = path;
     for (auto slash = rest.find('/'); slash != std::string::npos; slash = rest.find('/')) {
         qv::com_ptr<IStorage> next;
-        RETURN_IF_FAILED(at->OpenStorage(wide(rest.substr(0, slash)).c_str(), nullptr, kRead,
-                                         nullptr, 0, next.put()));
+        RETURN_IF_FAILED(at->OpenStorage(qv::from_utf8(rest.substr(0, slash)).c_str(), nullptr,
+                                         kRead, nullptr, 0, next.put()));
         at = next;
         rest = rest.substr(slash + 1);
     }
-    return at->OpenStream(wide(rest).c_str(), nullptr, kRead, 0, stream.put());
+    return at->OpenStream(qv::from_utf8(rest).c_str(), nullptr, kRead, 0, stream.put());
 }
 
 // Collects one record's fields as they are read.
@@ -218,7 +200,7 @@ int main(int argc, char** argv) {
 
     qv::com_ptr<IStorage> root;
     const HRESULT opened =
-        StgOpenStorage(wide(file).c_str(), nullptr, kRead, nullptr, 0, root.put());
+        StgOpenStorage(qv::from_utf8(file).c_str(), nullptr, kRead, nullptr, 0, root.put());
     if (FAILED(opened)) return fail(file, opened);
     if (command == "ls") {
         list(root.get(), "");

@@ -23,4 +23,5 @@
 #include "quorvel/platform/sync.h"
 #include "quorvel/platform/typeinfo.h"
 #include "quorvel/platform/unknown.h"
+#include "quorvel/platform/utf8.h"
 #include "quorvel/platform/variant.h"
