@@ -268,3 +268,27 @@ TEST_F(Persistence, ADamagedStreamIsTrustedForNothing) {
     text->get_Value(after.put());
     EXPECT_EQ(after.view(), u"kept") << "a text the stream cannot hold whole is not applied";
 }
+
+TEST_F(Persistence, AVectorRecordSetsItsIndicesAndLeavesTheRest) {
+    auto v = create<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
+    v->put_Value(0, 1.0), v->put_Value(1, 2.0);
+    list_->Add(v.get());
+    ASSERT_EQ(store(), S_OK);
+    v->put_Value(0, 10.0), v->put_Value(2, 30.0);
+    ASSERT_EQ(recall(), S_OK);
+    double value = 0;
+    v->get_Value(0, &value);
+    EXPECT_EQ(value, 1.0);
+    v->get_Value(2, &value);
+    EXPECT_EQ(value, 30.0) << "an element beyond the record stays";
+
+    auto fresh = create<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
+    fresh->put_Value(7, 7.0);
+    list_->Remove(0), list_->Add(fresh.get());
+    ASSERT_EQ(recall(), S_OK);
+    LONG n = 0;
+    fresh->VectorLength(&n);
+    EXPECT_EQ(n, 3) << "absent indices 0 and 1 are made";
+    fresh->get_Value(1, &value);
+    EXPECT_EQ(value, 2.0);
+}
