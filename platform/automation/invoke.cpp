@@ -46,15 +46,15 @@ bool derives_from_dispatch(TypeRef at) {
     return false;
 }
 
-Shape shape_of(const Library& lib, const TypeSpec& spec) {
-    Shape s{spec.base, spec.pointers, nullptr};
+Shape shape_of(const Library& lib, const TypeSpec& declared) {
+    Shape s{declared.base, declared.pointers, nullptr};
     // IUnknown* and IDispatch* are stored as the bare VT_UNKNOWN and VT_DISPATCH.
-    if (spec.base == VT_UNKNOWN || spec.base == VT_DISPATCH) {
-        s.iid = spec.base == VT_UNKNOWN ? &IID_IUnknown : &IID_IDispatch;
+    if (declared.base == VT_UNKNOWN || declared.base == VT_DISPATCH) {
+        s.iid = declared.base == VT_UNKNOWN ? &IID_IUnknown : &IID_IDispatch;
         ++s.pointers;
     }
-    if (spec.base == VT_USERDEFINED) {
-        const TypeRef target = resolve(lib, spec.ref);
+    if (declared.base == VT_USERDEFINED) {
+        const TypeRef target = resolve(lib, declared.ref);
         if (target.type->kind == TKIND_ENUM) {
             s.vt = VT_I4;
         } else if (target.type->kind == TKIND_INTERFACE || target.type->kind == TKIND_DISPATCH) {

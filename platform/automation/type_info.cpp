@@ -20,12 +20,12 @@ struct Descriptor {
         VariantClear(&value);
     }
 
-    // The TYPEDESC chain of `spec`, with its nodes owned here.
-    TYPEDESC type_of(const TypeSpec& spec) {
+    // The TYPEDESC chain of `declared`, with its nodes owned here.
+    TYPEDESC type_of(const TypeSpec& declared) {
         TYPEDESC base{};
-        base.vt = spec.base;
-        if (spec.base == VT_USERDEFINED) base.hreftype = spec.ref;
-        for (int level = 0; level < spec.pointers; ++level) {
+        base.vt = declared.base;
+        if (declared.base == VT_USERDEFINED) base.hreftype = declared.ref;
+        for (int level = 0; level < declared.pointers; ++level) {
             TYPEDESC& inner = types.emplace_back(base);
             base = TYPEDESC{};
             base.vt = VT_PTR;

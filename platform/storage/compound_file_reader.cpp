@@ -46,7 +46,8 @@ class Reader {
         const std::vector<unsigned char> mini_fat_bytes = gather(
             mini_fat_chain, static_cast<std::uint64_t>(mini_fat_chain.size()) * sector_size_);
         mini_fat_.resize(mini_fat_bytes.size() / 4);
-        if (!mini_fat_.empty()) std::memcpy(mini_fat_.data(), mini_fat_bytes.data(), mini_fat_.size() * 4);
+        if (!mini_fat_.empty())
+            std::memcpy(mini_fat_.data(), mini_fat_bytes.data(), mini_fat_.size() * 4);
         mini_claimed_.assign(mini_stream_.size() / kMiniSectorSize + 1, false);
 
         NodePtr root = std::make_shared<Node>();

@@ -161,22 +161,22 @@ class Builder {
     TypeSpec type_of(const TypeName& t, int line) {
         for (const ScalarName& s : kScalars) {
             if (t.base != s.name) continue;
-            TypeSpec spec{s.vt, static_cast<std::uint8_t>(t.pointers), 0};
+            TypeSpec declared{s.vt, static_cast<std::uint8_t>(t.pointers), 0};
             if (s.vt == VT_UNKNOWN || s.vt == VT_DISPATCH) {
                 if (t.pointers == 0) throw Failure(line, t.base + " is only passed by pointer");
-                --spec.pointers;
+                --declared.pointers;
             }
-            return check_depth(spec, line);
+            return check_depth(declared, line);
         }
         if (interface_named(t.base) && t.pointers == 0)
             throw Failure(line, t.base + " is only passed by pointer");
         return check_depth(
             {VT_USERDEFINED, static_cast<std::uint8_t>(t.pointers), index_of(t.base, line)}, line);
     }
-    static TypeSpec check_depth(TypeSpec spec, int line) {
-        if (spec.pointers > typelib::kMaxPointerDepth)
+    static TypeSpec check_depth(TypeSpec declared, int line) {
+        if (declared.pointers > typelib::kMaxPointerDepth)
             throw Failure(line, "too many levels of pointer");
-        return spec;
+        return declared;
     }
 
     // Where an interface's own members begin, and how deep it is below IUnknown.
