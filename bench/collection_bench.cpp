@@ -11,55 +11,41 @@
 
 #include "quorvel/platform.h"
 #include "quorvel/quorvel.h"
+#include "quorvel_module.h"
 
 namespace {
 
-using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
 constexpr DWORD kMode = STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
 constexpr int kVariables = 10000;
 
-template <class I>
-qv::com_ptr<I> create(const CLSID& clsid) {
-    static GetClassObject get = [] {
-        const std::string path = QV_MODULE_PATH;
-        HMODULE module = LoadLibrary(std::u16string(path.begin(), path.end()).c_str());
-        if (!module) std::abort();
-        return reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
-    }();
-    qv::com_ptr<IClassFactory> factory;
-    get(clsid, IID_IClassFactory, factory.put_void());
-    qv::com_ptr<I> object;
-    factory->CreateInstance(nullptr, qv::iid_of<I>, object.put_void());
-    return object;
-}
-
 qv::com_ptr<IBoundDataVariables> populated() {
-    auto list = create<IBoundDataVariables>(CLSID_BoundDataVariables);
+    auto list = qvtest::make_object<IBoundDataVariables>(CLSID_BoundDataVariables);
     const std::u16string text(32, u'x');
     for (int i = 0; i < kVariables; ++i) {
         qv::com_ptr<IBoundDataVariable> v;
         switch (i % 4) {
             case 0: {
-                auto n = create<IBoundNumericVariable>(CLSID_BoundNumericVariable);
+                auto n = qvtest::make_object<IBoundNumericVariable>(CLSID_BoundNumericVariable);
                 n->put_Value(i);
                 v = n;
                 break;
             }
             case 1: {
-                auto e = create<IBoundEnumVariable>(CLSID_BoundEnumVariable);
+                auto e = qvtest::make_object<IBoundEnumVariable>(CLSID_BoundEnumVariable);
                 e->CreateOnRequest(1);
                 for (LONG j = 0; j < 10; ++j) e->put_Value(j, j);
                 v = e;
                 break;
             }
             case 2: {
-                auto vec = create<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
+                auto vec = qvtest::make_object<IBoundNumericVectorVariable>(
+                    CLSID_BoundNumericVectorVariable);
                 for (LONG j = 0; j < 100; ++j) vec->put_Value(j, j * 0.5);
                 v = vec;
                 break;
             }
             default: {
-                auto s = create<IBoundStringVariable>(CLSID_BoundStringVariable);
+                auto s = qvtest::make_object<IBoundStringVariable>(CLSID_BoundStringVariable);
                 qv::unique_bstr b(text);
                 s->put_Value(b.get());
                 v = s;

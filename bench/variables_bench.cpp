@@ -10,29 +10,9 @@
 
 #include "quorvel/platform.h"
 #include "quorvel/quorvel.h"
+#include "quorvel_module.h"
 
 namespace {
-
-using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
-
-GetClassObject module_entry() {
-    static GetClassObject get = [] {
-        const std::string path = QV_MODULE_PATH;
-        HMODULE module = LoadLibrary(std::u16string(path.begin(), path.end()).c_str());
-        if (!module) std::abort();
-        return reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
-    }();
-    return get;
-}
-
-template <class I>
-qv::com_ptr<I> create(const CLSID& clsid) {
-    qv::com_ptr<IClassFactory> factory;
-    module_entry()(clsid, IID_IClassFactory, factory.put_void());
-    qv::com_ptr<I> object;
-    factory->CreateInstance(nullptr, qv::iid_of<I>, object.put_void());
-    return object;
-}
 
 std::vector<LONG> indices(std::size_t count, bool sparse) {
     std::vector<LONG> out(count);
@@ -47,7 +27,7 @@ std::vector<LONG> indices(std::size_t count, bool sparse) {
 void vector_put_get(benchmark::State& state) {
     const auto keys = indices(1000000, state.range(0));
     for (auto _ : state) {
-        auto v = create<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
+        auto v = qvtest::make_object<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
         for (LONG k : keys) v->put_Value(k, 1.5);
         double sum = 0, value = 0;
         for (LONG k : keys) {
@@ -63,7 +43,7 @@ BENCHMARK(vector_put_get)->Arg(0)->Arg(1)->ArgName("sparse")->Unit(benchmark::kM
 void enum_put_get(benchmark::State& state) {
     const auto keys = indices(100000, false);
     for (auto _ : state) {
-        auto v = create<IBoundEnumVariable>(CLSID_BoundEnumVariable);
+        auto v = qvtest::make_object<IBoundEnumVariable>(CLSID_BoundEnumVariable);
         v->CreateOnRequest(1);
         for (LONG k : keys) v->put_Value(k, k);
         LONG sum = 0, value = 0;

@@ -2,12 +2,16 @@
 // keys its scripts write, creation by ProgID, and late binding through the
 // registered type library.
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "module_host.h"
 #include "registry_dump.h"
 #include "temp_registry.h"
 
 using namespace qvtest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -303,4 +307,24 @@ TEST_F(Registered, ALateBoundForEachReadsEveryElementThroughItsOwnDispatch) {
         EXPECT_EQ(id_of(list.get(), u"TaggedName"), 0x60020008);
     }
     CoFreeUnusedLibraries();
+}
+
+TEST_F(Registered, AModulePathTooLongForTheLoaderRegistersNothing) {
+    fs::path deep = fs::temp_directory_path() / ("qv-long-" + std::to_string(getpid()));
+    while (deep.string().size() <= 260) deep /= std::string(60, 'd');
+    fs::create_directories(deep);
+    fs::copy_file(QV_MODULE_PATH, deep / "quorvel.so");
+    const std::string said = [&] {
+        FILE* pipe = popen(
+            (std::string(QV_REGSVR) + " " + (deep / "quorvel.so").string() + " 2>&1").c_str(), "r");
+        std::string out;
+        char buffer[512];
+        while (pipe && std::fgets(buffer, sizeof buffer, pipe)) out += buffer;
+        if (pipe) pclose(pipe);
+        return out;
+    }();
+    EXPECT_NE(said.find("0x8007007A"), std::string::npos) << said;
+    EXPECT_FALSE(qvtest::read_value(u"Quorvel.BoundDataVariables"))
+        << "nothing written for any class";
+    fs::remove_all(fs::temp_directory_path() / ("qv-long-" + std::to_string(getpid())));
 }

@@ -10,36 +10,19 @@
 
 #include "quorvel/platform.h"
 #include "quorvel/quorvel.h"
-
-namespace {
-
-using GetClassObject = HRESULT (*)(REFCLSID, REFIID, void**);
-GetClassObject g_get = nullptr;
-
-template <class I>
-qv::com_ptr<I> create(const CLSID& clsid) {
-    qv::com_ptr<IClassFactory> factory;
-    g_get(clsid, IID_IClassFactory, factory.put_void());
-    qv::com_ptr<I> object;
-    if (factory) factory->CreateInstance(nullptr, qv::iid_of<I>, object.put_void());
-    return object;
-}
-
-}  // namespace
+#include "quorvel_module.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) return 2;
     const bool storing = std::strcmp(argv[1], "store") == 0;
-    const std::string module_path = QV_MODULE_PATH, file = argv[2];
-    HMODULE module = LoadLibrary(std::u16string(module_path.begin(), module_path.end()).c_str());
-    if (!module) return 3;
-    g_get = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
+    const std::string file = argv[2];
     {
-        auto list = create<IBoundDataVariables>(CLSID_BoundDataVariables);
-        auto number = create<IBoundNumericVariable>(CLSID_BoundNumericVariable);
-        auto text = create<IBoundStringVariable>(CLSID_BoundStringVariable);
-        auto vector = create<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
-        auto choice = create<IBoundEnumVariable>(CLSID_BoundEnumVariable);
+        auto list = qvtest::make_object<IBoundDataVariables>(CLSID_BoundDataVariables);
+        auto number = qvtest::make_object<IBoundNumericVariable>(CLSID_BoundNumericVariable);
+        auto text = qvtest::make_object<IBoundStringVariable>(CLSID_BoundStringVariable);
+        auto vector =
+            qvtest::make_object<IBoundNumericVectorVariable>(CLSID_BoundNumericVectorVariable);
+        auto choice = qvtest::make_object<IBoundEnumVariable>(CLSID_BoundEnumVariable);
         choice->CreateOnRequest(1);
         if (storing) {
             qv::unique_bstr word(SysAllocString(u"stored text"));
