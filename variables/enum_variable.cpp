@@ -51,9 +51,7 @@ HRESULT CBoundEnumVariable::put_Value(LONG cOffset, LONG value) noexcept {
 }
 
 HRESULT CBoundEnumVariable::Length(LONG* cLength) noexcept {
-    if (!cLength) return E_POINTER;
-    *cLength = static_cast<LONG>(m_vecKeys.size());
-    return S_OK;
+    return value_out(static_cast<LONG>(m_vecKeys.size()), cLength);
 }
 
 HRESULT CBoundEnumVariable::CreateOnRequest(LONG bCreate) noexcept {
@@ -110,9 +108,7 @@ HRESULT CBoundEnumVariable::Next(BSTR* szNext) noexcept {
 }
 
 HRESULT CBoundEnumVariable::VectorLength(LONG* cLength) noexcept {
-    if (!cLength) return E_POINTER;
-    *cLength = static_cast<LONG>(m_vecValues.size());
-    return S_OK;
+    return value_out(static_cast<LONG>(m_vecValues.size()), cLength);
 }
 
 void CBoundEnumVariable::copy_value_into(CBoundEnumVariable& copy) const {

@@ -5,9 +5,7 @@
 namespace quorvel {
 
 HRESULT CBoundNumericVariable::get_Value(double* pVal) noexcept {
-    if (!pVal) return E_POINTER;
-    *pVal = m_dValue;
-    return S_OK;
+    return value_out(m_dValue, pVal);
 }
 
 HRESULT CBoundNumericVariable::put_Value(double value) noexcept {

@@ -58,9 +58,7 @@ class BoundVariable : public ObjectRoot,
         return assign_narrow(m_strDisplayName, value);
     }
     HRESULT STDMETHODCALLTYPE get_UnitType(tagUnitConversionType* pUnitType) noexcept override {
-        if (!pUnitType) return E_POINTER;
-        *pUnitType = m_eUnitType;
-        return S_OK;
+        return value_out(m_eUnitType, pUnitType);
     }
     HRESULT STDMETHODCALLTYPE put_UnitType(tagUnitConversionType value) noexcept override {
         m_eUnitType = value;
@@ -75,18 +73,14 @@ class BoundVariable : public ObjectRoot,
         return m_vecSinks.remove(pINotify);
     }
     HRESULT STDMETHODCALLTYPE get_VariableType(tagVariableType* pVarType) noexcept override {
-        if (!pVarType) return E_POINTER;
-        *pVarType = m_eVariableType;
-        return S_OK;
+        return value_out(m_eVariableType, pVarType);
     }
     HRESULT STDMETHODCALLTYPE put_VariableType(tagVariableType value) noexcept override {
         m_eVariableType = value;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_VariableStatus(tagVariableStatus* pVal) noexcept override {
-        if (!pVal) return E_POINTER;
-        *pVal = m_eStatus;
-        return S_OK;
+        return value_out(m_eStatus, pVal);
     }
     HRESULT STDMETHODCALLTYPE put_VariableStatus(tagVariableStatus value) noexcept override {
         m_eStatus = value;
@@ -130,6 +124,13 @@ class BoundVariable : public ObjectRoot,
         m_vecSinks.walk([this](IBoundDataNotification* sink) {
             sink->NotifyVariableChanging(static_cast<Main*>(this));
         });
+    }
+
+    template <class T>
+    static HRESULT value_out(T value, T* out) noexcept {
+        if (!out) return E_POINTER;
+        *out = value;
+        return S_OK;
     }
 
     static HRESULT text_out(const std::string& text, BSTR* out) noexcept {

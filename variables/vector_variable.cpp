@@ -4,24 +4,26 @@
 
 namespace quorvel {
 
-CBoundNumericVectorVariable::VectorItem* CBoundNumericVectorVariable::find_or_make_for_read(
-    LONG index) {
-    if (auto it = m_vecItems.find(index); it != m_vecItems.end()) return &it->second;
-    if (!m_bCreateOnRequest) return nullptr;
-    return &m_vecItems.emplace(index, VectorItem{m_dDefaultValue, eDefault}).first->second;
-}
-
-HRESULT CBoundNumericVectorVariable::get_Value(LONG cIdx, double* Value) noexcept {
-    if (!Value) return E_POINTER;
-    *Value = kUnsetValue;
+template <class Field>
+HRESULT CBoundNumericVectorVariable::read_element(LONG index, Field VectorItem::*field,
+                                                  Field preset, Field* out) noexcept {
+    if (!out) return E_POINTER;
+    *out = preset;
     try {
-        const VectorItem* item = find_or_make_for_read(cIdx);
-        if (!item) return E_FAIL;
-        *Value = item->m_dValue;
+        auto it = m_vecItems.find(index);
+        if (it == m_vecItems.end()) {
+            if (!m_bCreateOnRequest) return E_FAIL;
+            it = m_vecItems.emplace(index, VectorItem{m_dDefaultValue, eDefault}).first;
+        }
+        *out = it->second.*field;
         return S_OK;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
+}
+
+HRESULT CBoundNumericVectorVariable::get_Value(LONG cIdx, double* Value) noexcept {
+    return read_element(cIdx, &VectorItem::m_dValue, kUnsetValue, Value);
 }
 
 HRESULT CBoundNumericVectorVariable::put_Value(LONG cIdx, double value) noexcept {
@@ -36,9 +38,7 @@ HRESULT CBoundNumericVectorVariable::put_Value(LONG cIdx, double value) noexcept
 }
 
 HRESULT CBoundNumericVectorVariable::VectorLength(LONG* cLength) noexcept {
-    if (!cLength) return E_POINTER;
-    *cLength = static_cast<LONG>(m_vecItems.size());
-    return S_OK;
+    return value_out(static_cast<LONG>(m_vecItems.size()), cLength);
 }
 
 HRESULT CBoundNumericVectorVariable::SetDefaultValue(double Value) noexcept {
@@ -58,16 +58,7 @@ HRESULT CBoundNumericVectorVariable::Erase() noexcept {
 
 HRESULT CBoundNumericVectorVariable::get_VectorVariableStatus(LONG cIdx,
                                                               tagVariableStatus* pVal) noexcept {
-    if (!pVal) return E_POINTER;
-    *pVal = eDefault;
-    try {
-        const VectorItem* item = find_or_make_for_read(cIdx);
-        if (!item) return E_FAIL;
-        *pVal = item->m_eStatus;
-        return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    return read_element(cIdx, &VectorItem::m_eStatus, eDefault, pVal);
 }
 
 HRESULT CBoundNumericVectorVariable::put_VectorVariableStatus(LONG cIdx,

@@ -32,9 +32,11 @@ class CBoundNumericVectorVariable
         double m_dValue;
         tagVariableStatus m_eStatus;
     };
-    // The element at `index`, made from the default value when it is missing
-    // and create-on-request is on; null when missing and not made.
-    VectorItem* find_or_make_for_read(LONG index);
+    // Reads one field of the element at `index` into `*out`, which holds
+    // `preset` when there is none; a missing element is made only when
+    // create-on-request is on.
+    template <class Field>
+    HRESULT read_element(LONG index, Field VectorItem::*field, Field preset, Field* out) noexcept;
 
     double m_dDefaultValue = kUnsetValue;
     LONG m_bCreateOnRequest = 0;
